@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+
+#include "TButton.h"
+#include "TEdit.h"
+#include "TForm.h"
+#include "TLabel.h"
+#include "TNMHTTP.h"
+#include "TOpenDialog.h"
+#include "UploadTarget.h"
+
+class SendCommand;
+
+// The program's one window: choose a file, send it, read the outcome in the status line.
+class TForm1 : public TForm
+{
+    Q_OBJECT
+
+public:
+    // The shipped program always sends to the fixed base URL; tests pass their own server's.
+    explicit TForm1(QWidget *parent = nullptr, const QByteArray &baseUrl = UploadTarget::baseUrl());
+
+    // Created from the stored layout, in its order.
+    TButton *Button1 = nullptr;
+    TNMHTTP *HTTP = nullptr;
+    TLabel *Label1 = nullptr;
+    TOpenDialog *OpenDialog1 = nullptr;
+    TLabel *Label2 = nullptr;
+    TEdit *Edit1 = nullptr;
+    TButton *Button2 = nullptr;
+    TEdit *Edit2 = nullptr;
+
+public slots:
+    void Button1Click();
+
+private:
+    template<typename Component>
+    Component *component(const char *name) const;
+
+    SendCommand *m_send = nullptr;
+};
+
+extern TForm1 *Form1;

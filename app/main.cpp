@@ -1,0 +1,10 @@
+#include "TApplication.h"
+#include "Unit1.h"
+
+int main(int argc, char *argv[])
+{
+    TApplication Application(argc, argv);
+    Application.Initialize();
+    Application.CreateForm(&Form1);
+    return Application.Run();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QApplication>
+
+#include <memory>
+
+class QWidget;
+
+// The application object: owns the Qt application and the main form, and runs the loop.
+class TApplication
+{
+public:
+    TApplication(int &argc, char **argv);
+    ~TApplication();
+
+    void Initialize();
+
+    // Creates a form; the first one created is the main window.
+    template<typename Form>
+    void CreateForm(Form **reference)
+    {
+        auto *form = new Form();
+        if (!m_mainForm)
+            m_mainForm.reset(form);
+        *reference = form;
+    }
+
+    // Shows the main window and runs the message loop until it is closed.
+    int Run();
+
+private:
+    QApplication m_application;
+    std::unique_ptr<QWidget> m_mainForm;
+};

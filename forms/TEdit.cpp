@@ -1,0 +1,7 @@
+#include "TEdit.h"
+
+TEdit::TEdit(QWidget *parent)
+    : QLineEdit(parent)
+{
+    setAttribute(Qt::WA_InputMethodEnabled);
+}

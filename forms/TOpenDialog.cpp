@@ -1,0 +1,6 @@
+#include "TOpenDialog.h"
+
+TOpenDialog::TOpenDialog(QObject *parent)
+    : QObject(parent)
+{
+}
