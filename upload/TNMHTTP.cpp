@@ -44,6 +44,12 @@ int statusCodeOf(const QByteArray &statusLine)
     return line.mid(9, 3).toInt();
 }
 
+// Replies that end with their header, whatever they announce.
+bool hasNoBody(int statusCode)
+{
+    return statusCode == 204 || statusCode == 304;
+}
+
 bool holdsControlOrBlank(const QByteArray &text)
 {
     return std::any_of(text.begin(), text.end(),
@@ -246,25 +252,19 @@ void TNMHTTP::onBytesWritten()
 {
     noteActivity();
     emit progressed(bodyBytesOnWire(), m_bodyTotal);
-    if (requestSent()) {
-        // The reply's header file exists from here on, even if no reply comes.
-        if (!openHeaderFile())
-            return;
-    }
     pumpBody();
 }
 
 void TNMHTTP::onReadyRead()
 {
     noteActivity();
-    consumeReply();
+    consumeReply(m_socket->readAll());
 }
 
-void TNMHTTP::consumeReply()
+void TNMHTTP::consumeReply(const QByteArray &data)
 {
     if (m_phase != Phase::Exchanging)
         return;
-    const QByteArray data = m_socket->readAll();
     qsizetype pos = 0;
     const quint64 transfer = m_transfer;
     while (pos < data.size() && m_transfer == transfer && m_phase == Phase::Exchanging) {
@@ -333,7 +333,7 @@ void TNMHTTP::consumeHeaderLine(const QByteArray &line)
         return;
     }
     m_replyState = ReplyState::Body;
-    if (m_replyContentLength == 0)
+    if (m_replyContentLength == 0 || hasNoBody(m_statusCode))
         finishReply();
 }
 
@@ -350,25 +350,19 @@ void TNMHTTP::consumeBody(const QByteArray &bytes)
         finishReply();
 }
 
-bool TNMHTTP::openHeaderFile()
+bool TNMHTTP::createHeaderFile()
 {
     if (m_headerFileOpen || m_header.isEmpty())
         return true;
     m_headerFile.setFileName(m_header);
-    if (!m_headerFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        end(Failure::HeaderFileFailed, m_headerFile.errorString());
-        return false;
-    }
-    m_headerFileOpen = true;
-    return true;
+    m_headerFileOpen = m_headerFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return m_headerFileOpen;
 }
 
 bool TNMHTTP::appendToHeaderFile(const QByteArray &bytes)
 {
-    if (!openHeaderFile())
-        return false;
     m_headerBytes += bytes.size();
-    if (m_headerFileOpen && m_headerFile.write(bytes) != bytes.size()) {
+    if (!createHeaderFile() || (m_headerFileOpen && m_headerFile.write(bytes) != bytes.size())) {
         end(Failure::HeaderFileFailed, m_headerFile.errorString());
         return false;
     }
@@ -377,18 +371,15 @@ bool TNMHTTP::appendToHeaderFile(const QByteArray &bytes)
 
 void TNMHTTP::onDisconnected()
 {
-    consumeReply();
+    consumeReply(m_socket->readAll());
     if (m_phase != Phase::Exchanging)
         return;
     if (m_replyState == ReplyState::Body && m_replyContentLength < 0) {
         finishReply();
         return;
     }
-    const bool answered = m_replyStarted;
-    if (requestSent() && !openHeaderFile())
-        return;
-    end(Failure::ConnectionLost, answered ? QStringLiteral("the connection closed inside the reply")
-                                          : QStringLiteral("the server closed without answering"));
+    end(Failure::ConnectionLost, m_replyStarted ? QStringLiteral("the connection closed inside the reply")
+                                                : QStringLiteral("the server closed without answering"));
 }
 
 void TNMHTTP::onSocketError()
@@ -402,7 +393,7 @@ void TNMHTTP::onSocketError()
         onDisconnected();
         return;
     }
-    consumeReply();
+    consumeReply(m_socket->readAll());
     if (m_phase == Phase::Exchanging)
         end(Failure::ConnectionLost, m_socket->errorString());
 }
@@ -444,10 +435,15 @@ void TNMHTTP::failSoon(Failure failure, const QString &text)
     }, Qt::QueuedConnection);
 }
 
-void TNMHTTP::end(Failure failure, const QString &text)
+void TNMHTTP::end(Failure failure, QString text)
 {
     if (!isBusy())
         return;
+    // A request that went out unanswered still leaves an empty header file behind.
+    if (m_phase == Phase::Exchanging && !m_replyStarted && requestSent() && !createHeaderFile()) {
+        failure = Failure::HeaderFileFailed;
+        text = m_headerFile.errorString();
+    }
     if (m_replyStarted)
         m_body = QString::fromLocal8Bit(m_replyBody);
     release(failure != Failure::None);

@@ -117,15 +117,15 @@ private:
     void pumpBody();
     qint64 bodyBytesOnWire() const;
     bool requestSent() const;
-    bool openHeaderFile();
+    bool createHeaderFile();
     bool appendToHeaderFile(const QByteArray &bytes);
-    void consumeReply();
+    void consumeReply(const QByteArray &data);
     void consumeHeaderLine(const QByteArray &line);
     void consumeBody(const QByteArray &bytes);
     void finishReply();
     void noteActivity();
     void failSoon(Failure failure, const QString &text);
-    void end(Failure failure, const QString &text);
+    void end(Failure failure, QString text);
     void release(bool resetConnection);
 
     // settings

@@ -1,0 +1,42 @@
+#include "TestFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+TestFolder::TestFolder()
+    : m_previousCurrent(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+TestFolder::~TestFolder()
+{
+    QDir::setCurrent(m_previousCurrent);
+}
+
+QString TestFolder::write(const QString &name, const QByteArray &content) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+QString TestFolder::sparse(const QString &name, qint64 size) const
+{
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        qFatal("cannot make %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+QByteArray TestFolder::read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool TestFolder::exists(const QString &path)
+{
+    return QFileInfo::exists(path);
+}

@@ -1,0 +1,1 @@
+// placeholder until the window tests are written
