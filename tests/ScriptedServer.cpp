@@ -109,7 +109,8 @@ void ScriptedServer::onReadyRead()
     const QByteArray data = m_client->readAll();
     {
         QMutexLocker lock(&m_mutex);
-        const qint64 room = qMax<qint64>(0, m_recordLimit - m_received.size());
+        // The request head is always kept: the script's points are measured from its end.
+        const qint64 room = m_headSize < 0 ? data.size() : qMax<qint64>(0, m_recordLimit - m_received.size());
         m_received += data.left(room);
         m_receivedCount += data.size();
         if (m_headSize < 0) {
