@@ -13,7 +13,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <QTcpSocket>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -94,6 +100,7 @@ private slots:
     void pathThatCannotBeSentFailsBeforeConnecting_data();
     void pathThatCannotBeSentFailsBeforeConnecting();
     void nothingListeningLeavesHeadFile();
+    void connectingGivesUp();
     void secondTransferReplacesHeadFile();
     void headFileThatCannotBeCreatedIsAFailure();
     void fileThatShrinksIsNeverSentShort();
@@ -355,6 +362,35 @@ void TestExchange::nothingListeningLeavesHeadFile()
     QCOMPARE(sender.send(path, QStringLiteral("f")), SendCommand::failedText());
     QCOMPARE(sender.http.failure(), Failure::ConnectFailed);
     QCOMPARE(TestFolder::read(QStringLiteral("Head.txt")), QByteArray("earlier reply"));
+}
+
+void TestExchange::connectingGivesUp()
+{
+    // A listener whose accept queue is full drops further connection requests unanswered.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QCOMPARE(::bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
+    QCOMPARE(::listen(listener, 0), 0);
+    QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    const QByteArray base = "http://127.0.0.1:" + QByteArray::number(ntohs(address.sin_port)) + "/Group_Item1/";
+    QTcpSocket queueFillers[2];
+    for (QTcpSocket &filler : queueFillers) {
+        filler.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+        filler.waitForConnected(1000);
+    }
+
+    TestFolder folder;
+    Sender sender(base);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(sender.send(folder.write(QStringLiteral("f"), "x"), QStringLiteral("f")), SendCommand::failedText());
+    QCOMPARE(sender.http.failure(), Failure::ConnectTimeout);
+    QVERIFY(clock.elapsed() >= TNMHTTP::ConnectTimeoutMs * 9 / 10); // coarse timers may fire 5% early
+    QVERIFY(!TestFolder::exists(QStringLiteral("Head.txt")));
+    ::close(listener);
 }
 
 void TestExchange::secondTransferReplacesHeadFile()
