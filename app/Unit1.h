@@ -10,6 +10,9 @@
 #include "TOpenDialog.h"
 #include "UploadTarget.h"
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class SendCommand;
 
 // The program's one window: choose a file, send it, read the outcome in the status line.
@@ -33,10 +36,26 @@ public:
 
 public slots:
     void Button1Click();
+    void Button2Click();
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    // The tests reach LastCharPos.
+    friend class TestChoose;
+
     template<typename Component>
     Component *component(const char *name) const;
+    // Puts a chosen file into the path box and proposes its name in the name box.
+    void takeChosenFiles(const QString &files);
+    // The 1-based position of the last ch in text; 0 if there is none.
+    static int LastCharPos(const QString &text, QChar ch);
+    // Accepts a drag that carries exactly one local regular file and returns its path;
+    // refuses any other drag and returns an empty path.
+    static QString acceptDraggedFile(QDropEvent *event);
 
     SendCommand *m_send = nullptr;
 };
