@@ -1,5 +1,6 @@
 #include "TApplication.h"
 
+#include <QLibraryInfo>
 #include <QWidget>
 
 TApplication::TApplication(int &argc, char **argv)
@@ -12,6 +13,8 @@ TApplication::~TApplication() = default;
 void TApplication::Initialize()
 {
     QApplication::setQuitOnLastWindowClosed(true);
+    if (m_qtTexts.load(QStringLiteral("qtbase_ko"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&m_qtTexts);
 }
 
 int TApplication::Run()

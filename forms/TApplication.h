@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QTranslator>
 
 #include <memory>
 
@@ -13,6 +14,8 @@ public:
     TApplication(int &argc, char **argv);
     ~TApplication();
 
+    // Sets up the application; Qt's own texts (the file dialog's among them) speak Korean,
+    // as the window does, whatever the system's language.
     void Initialize();
 
     // Creates a form; the first one created is the main window.
@@ -30,5 +33,6 @@ public:
 
 private:
     QApplication m_application;
+    QTranslator m_qtTexts;
     std::unique_ptr<QWidget> m_mainForm;
 };
