@@ -93,6 +93,8 @@ private slots:
     void requestAndReplyHeaderAreExact();
     void serverBehaviour_data();
     void serverBehaviour();
+    void replyBodyIsBounded_data();
+    void replyBodyIsBounded();
     void nameBecomesOnePathElement_data();
     void nameBecomesOnePathElement();
     void unsafeNameIsRefusedBeforeConnecting_data();
@@ -242,6 +244,33 @@ void TestExchange::serverBehaviour()
         QVERIFY(server.receivedCount() < head.size() + fileSize);
     }
     QCOMPARE(server.connections(), 1);
+}
+
+void TestExchange::replyBodyIsBounded_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+
+    const QByteArray large(3 * MiB, 'b');
+    QTest::newRow("long body of announced length")
+        << "HTTP/1.0 201 Created\r\nContent-Length: " + QByteArray::number(large.size()) + "\r\n\r\n" + large;
+    // The server never closes: reading stops at the limit, and the reply counts by its status.
+    QTest::newRow("endless body")
+        << "HTTP/1.0 201 Created\r\n\r\n" + QByteArray(TNMHTTP::MaxBodyReadBytes + MiB, 'e');
+}
+
+void TestExchange::replyBodyIsBounded()
+{
+    QFETCH(QByteArray, reply);
+
+    TestFolder folder;
+    const QString path = folder.write(QStringLiteral("f"), "x");
+    ScriptedServer server;
+    server.answer(Point::AfterBody, reply);
+    server.start();
+
+    Sender sender(server.baseUrl());
+    QCOMPARE(sender.send(path, QStringLiteral("f")), SendCommand::succeededText());
+    QCOMPARE(sender.http.Body().size(), TNMHTTP::MaxBodyBytes);
 }
 
 void TestExchange::nameBecomesOnePathElement_data()

@@ -91,18 +91,8 @@ bool TNMHTTP::Put(const QByteArray &url, const QString &filePath)
     ++m_transfer;
     m_failure = Failure::None;
     m_errorString.clear();
-    m_statusCode = 0;
-    m_bodyTotal = 0;
-    m_bodyQueued = 0;
-    m_headSize = 0;
-    m_stopSending = false;
-    m_replyState = ReplyState::StatusLine;
-    m_replyStarted = false;
-    m_lineBuffer.clear();
-    m_headerBytes = 0;
-    m_replyContentLength = -1;
-    m_replyBodyBytes = 0;
-    m_replyBody.clear();
+    m_request = Request{};
+    m_reply = Reply{};
 
     Target target;
     if (!m_outputFileMode) {
@@ -126,8 +116,8 @@ bool TNMHTTP::Put(const QByteArray &url, const QString &filePath)
         port = m_proxyPort > 0 ? quint16(m_proxyPort) : DefaultHttpPort;
     else if (m_port > 0)
         port = quint16(m_port);
-    m_head = requestHead(viaProxy ? url : target.requestTarget, target.host);
-    m_headSize = m_head.size();
+    m_request.head = requestHead(viaProxy ? url : target.requestTarget, target.host);
+    m_request.headSize = m_request.head.size();
 
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::connected, this, &TNMHTTP::onConnected);
@@ -190,7 +180,7 @@ TNMHTTP::Failure TNMHTTP::openSourceFile(const QString &filePath, QString *error
         *errorText = m_source.errorString();
         return Failure::FileUnreadable;
     }
-    m_bodyTotal = info.st_size;
+    m_request.bodyTotal = info.st_size;
     return Failure::None;
 }
 
@@ -202,7 +192,7 @@ QByteArray TNMHTTP::requestHead(const QByteArray &requestTarget, const QByteArra
     head += "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n";
     head += "Accept: image/x-rgb, image/x-xbm, image/gif, */*, application/postscript\r\n";
     head += "Content-type: application/x-www-form-urlencoded\r\n";
-    head += "Content-Length: " + QByteArray::number(m_bodyTotal) + "\r\n";
+    head += "Content-Length: " + QByteArray::number(m_request.bodyTotal) + "\r\n";
     head += "\r\n";
     return head;
 }
@@ -211,7 +201,7 @@ void TNMHTTP::onConnected()
 {
     m_connectTimer.stop();
     m_phase = Phase::Exchanging;
-    m_socket->write(m_head);
+    m_socket->write(m_request.head);
     noteActivity();
     pumpBody();
 }
@@ -219,9 +209,9 @@ void TNMHTTP::onConnected()
 // Keeps a bounded amount of the file in the socket's buffer; called again from bytesWritten.
 void TNMHTTP::pumpBody()
 {
-    while (!m_stopSending && m_bodyQueued < m_bodyTotal
+    while (!m_request.stopSending && m_request.bodyQueued < m_request.bodyTotal
            && m_socket->bytesToWrite() < SocketBufferTarget) {
-        const qint64 wanted = qMin(ChunkBytes, m_bodyTotal - m_bodyQueued);
+        const qint64 wanted = qMin(ChunkBytes, m_request.bodyTotal - m_request.bodyQueued);
         m_chunk.resize(wanted);
         const qint64 got = m_source.read(m_chunk.data(), wanted);
         if (got < 0) {
@@ -233,25 +223,25 @@ void TNMHTTP::pumpBody()
             return;
         }
         m_socket->write(m_chunk.constData(), got);
-        m_bodyQueued += got;
+        m_request.bodyQueued += got;
     }
 }
 
 qint64 TNMHTTP::bodyBytesOnWire() const
 {
-    const qint64 onWire = m_headSize + m_bodyQueued - m_socket->bytesToWrite();
-    return qBound<qint64>(0, onWire - m_headSize, m_bodyTotal);
+    const qint64 onWire = m_request.headSize + m_request.bodyQueued - m_socket->bytesToWrite();
+    return qBound<qint64>(0, onWire - m_request.headSize, m_request.bodyTotal);
 }
 
 bool TNMHTTP::requestSent() const
 {
-    return m_bodyQueued == m_bodyTotal && m_socket->bytesToWrite() == 0;
+    return m_request.bodyQueued == m_request.bodyTotal && m_socket->bytesToWrite() == 0;
 }
 
 void TNMHTTP::onBytesWritten()
 {
     noteActivity();
-    emit progressed(bodyBytesOnWire(), m_bodyTotal);
+    emit progressed(bodyBytesOnWire(), m_request.bodyTotal);
     pumpBody();
 }
 
@@ -268,30 +258,30 @@ void TNMHTTP::consumeReply(const QByteArray &data)
     qsizetype pos = 0;
     const quint64 transfer = m_transfer;
     while (pos < data.size() && m_transfer == transfer && m_phase == Phase::Exchanging) {
-        if (m_replyState == ReplyState::Body) {
+        if (m_reply.state == ReplyState::Body) {
             consumeBody(data.mid(pos));
             return;
         }
-        if (m_replyState == ReplyState::Done)
+        if (m_reply.state == ReplyState::Done)
             return;
         const qsizetype lineEnd = data.indexOf('\n', pos);
         qsizetype take = (lineEnd < 0 ? data.size() : lineEnd + 1) - pos;
-        const bool overLimit = m_headerBytes + take > MaxHeaderBytes;
+        const bool overLimit = m_reply.headerBytes + take > MaxHeaderBytes;
         if (overLimit)
-            take = MaxHeaderBytes - m_headerBytes;
+            take = MaxHeaderBytes - m_reply.headerBytes;
         const QByteArray piece = data.mid(pos, take);
         pos += take;
-        m_replyStarted = true;
+        m_reply.started = true;
         if (!appendToHeaderFile(piece))
             return;
         if (overLimit) {
             end(Failure::HeaderTooLarge, QStringLiteral("the reply header exceeds %1 bytes").arg(MaxHeaderBytes));
             return;
         }
-        m_lineBuffer += piece;
-        if (m_lineBuffer.endsWith('\n')) {
-            const QByteArray line = m_lineBuffer;
-            m_lineBuffer.clear();
+        m_reply.lineBuffer += piece;
+        if (m_reply.lineBuffer.endsWith('\n')) {
+            const QByteArray line = m_reply.lineBuffer;
+            m_reply.lineBuffer.clear();
             consumeHeaderLine(line);
         }
     }
@@ -299,16 +289,16 @@ void TNMHTTP::consumeReply(const QByteArray &data)
 
 void TNMHTTP::consumeHeaderLine(const QByteArray &line)
 {
-    if (m_replyState == ReplyState::StatusLine) {
-        m_statusCode = statusCodeOf(line);
-        if (m_statusCode == 0) {
+    if (m_reply.state == ReplyState::StatusLine) {
+        m_reply.statusCode = statusCodeOf(line);
+        if (m_reply.statusCode == 0) {
             end(Failure::ReplyNotHttp, QStringLiteral("not an HTTP status line"));
             return;
         }
         // A final answer ends the upload: the server will not take more.
-        if (m_statusCode >= 200)
-            m_stopSending = true;
-        m_replyState = ReplyState::HeaderLines;
+        if (m_reply.statusCode >= 200)
+            m_request.stopSending = true;
+        m_reply.state = ReplyState::HeaderLines;
         return;
     }
     if (!isBlankLine(line)) {
@@ -319,34 +309,35 @@ void TNMHTTP::consumeHeaderLine(const QByteArray &line)
                 end(Failure::ReplyNotHttp, QStringLiteral("bad Content-Length"));
                 return;
             }
-            m_replyContentLength = value.toLongLong();
+            m_reply.contentLength = value.toLongLong();
         }
         return;
     }
-    if (m_statusCode < 200) {
+    if (m_reply.statusCode < 200) {
         // An interim reply: the header file keeps only the final reply's header.
-        m_replyState = ReplyState::StatusLine;
-        m_headerBytes = 0;
-        m_replyContentLength = -1;
+        m_reply.state = ReplyState::StatusLine;
+        m_reply.headerBytes = 0;
+        m_reply.contentLength = -1;
         if (m_headerFileOpen && !(m_headerFile.resize(0) && m_headerFile.seek(0)))
             end(Failure::HeaderFileFailed, m_headerFile.errorString());
         return;
     }
-    m_replyState = ReplyState::Body;
-    if (m_replyContentLength == 0 || hasNoBody(m_statusCode))
+    m_reply.state = ReplyState::Body;
+    if (m_reply.contentLength == 0 || hasNoBody(m_reply.statusCode))
         finishReply();
 }
 
 void TNMHTTP::consumeBody(const QByteArray &bytes)
 {
     qint64 usable = bytes.size();
-    if (m_replyContentLength >= 0)
-        usable = qMin(usable, m_replyContentLength - m_replyBodyBytes);
-    const qint64 kept = qMin(usable, MaxBodyBytes - m_replyBody.size());
+    if (m_reply.contentLength >= 0)
+        usable = qMin(usable, m_reply.contentLength - m_reply.bodyBytes);
+    const qint64 kept = qMin(usable, MaxBodyBytes - m_reply.body.size());
     if (kept > 0)
-        m_replyBody += bytes.left(kept);
-    m_replyBodyBytes += usable;
-    if (m_replyContentLength >= 0 && m_replyBodyBytes >= m_replyContentLength)
+        m_reply.body += bytes.left(kept);
+    m_reply.bodyBytes += usable;
+    const bool allAnnounced = m_reply.contentLength >= 0 && m_reply.bodyBytes >= m_reply.contentLength;
+    if (allAnnounced || m_reply.bodyBytes >= MaxBodyReadBytes)
         finishReply();
 }
 
@@ -361,7 +352,7 @@ bool TNMHTTP::createHeaderFile()
 
 bool TNMHTTP::appendToHeaderFile(const QByteArray &bytes)
 {
-    m_headerBytes += bytes.size();
+    m_reply.headerBytes += bytes.size();
     if (!createHeaderFile() || (m_headerFileOpen && m_headerFile.write(bytes) != bytes.size())) {
         end(Failure::HeaderFileFailed, m_headerFile.errorString());
         return false;
@@ -374,11 +365,11 @@ void TNMHTTP::onDisconnected()
     consumeReply(m_socket->readAll());
     if (m_phase != Phase::Exchanging)
         return;
-    if (m_replyState == ReplyState::Body && m_replyContentLength < 0) {
+    if (m_reply.state == ReplyState::Body && m_reply.contentLength < 0) {
         finishReply();
         return;
     }
-    end(Failure::ConnectionLost, m_replyStarted ? QStringLiteral("the connection closed inside the reply")
+    end(Failure::ConnectionLost, m_reply.started ? QStringLiteral("the connection closed inside the reply")
                                                 : QStringLiteral("the server closed without answering"));
 }
 
@@ -416,9 +407,9 @@ void TNMHTTP::noteActivity()
 
 void TNMHTTP::finishReply()
 {
-    m_replyState = ReplyState::Done;
-    if (m_statusCode < 200 || m_statusCode > 299)
-        end(Failure::HttpStatus, QStringLiteral("the server answered %1").arg(m_statusCode));
+    m_reply.state = ReplyState::Done;
+    if (m_reply.statusCode < 200 || m_reply.statusCode > 299)
+        end(Failure::HttpStatus, QStringLiteral("the server answered %1").arg(m_reply.statusCode));
     else if (!requestSent())
         end(Failure::IncompleteUpload, QStringLiteral("the server answered before it had the whole file"));
     else
@@ -440,12 +431,12 @@ void TNMHTTP::end(Failure failure, QString text)
     if (!isBusy())
         return;
     // A request that went out unanswered still leaves an empty header file behind.
-    if (m_phase == Phase::Exchanging && !m_replyStarted && requestSent() && !createHeaderFile()) {
+    if (m_phase == Phase::Exchanging && !m_reply.started && requestSent() && !createHeaderFile()) {
         failure = Failure::HeaderFileFailed;
         text = m_headerFile.errorString();
     }
-    if (m_replyStarted)
-        m_body = QString::fromLocal8Bit(m_replyBody);
+    if (m_reply.started)
+        m_body = QString::fromLocal8Bit(m_reply.body);
     release(failure != Failure::None);
     m_failure = failure;
     m_errorString = text;
@@ -470,5 +461,5 @@ void TNMHTTP::release(bool resetConnection)
         m_headerFile.close();
     m_headerFileOpen = false;
     m_chunk = QByteArray();
-    m_replyBody = QByteArray();
+    m_reply.body = QByteArray();
 }

@@ -52,6 +52,8 @@ public:
     static constexpr qint64 MaxHeaderBytes = 64 * 1024;
     // Body keeps at most this much of the reply body; the rest is read and dropped.
     static constexpr qint64 MaxBodyBytes = 1024 * 1024;
+    // A reply body is read no further than this, so an endless one still ends the transfer.
+    static constexpr qint64 MaxBodyReadBytes = 64 * MaxBodyBytes;
     // Bytes read from the file per write into the socket.
     static constexpr qint64 ChunkBytes = 256 * 1024;
     // The socket is refilled while fewer bytes than this wait in its buffer.
@@ -86,7 +88,7 @@ public:
     bool isBusy() const { return m_phase != Phase::Idle; }
     Failure failure() const { return m_failure; }
     QString errorString() const { return m_errorString; }
-    int statusCode() const { return m_statusCode; }
+    int statusCode() const { return m_reply.statusCode; }
 
 signals:
     void finished(TNMHTTP::Failure failure);
@@ -139,26 +141,32 @@ private:
     int m_timeOutMs = 0;
 
     // the running transfer
+    struct Request {
+        QByteArray head;
+        qint64 headSize = 0;
+        qint64 bodyTotal = 0;
+        qint64 bodyQueued = 0;  // read from the file and handed to the socket
+        bool stopSending = false;
+    };
+    struct Reply {
+        ReplyState state = ReplyState::StatusLine;
+        bool started = false;
+        QByteArray lineBuffer;
+        qint64 headerBytes = 0;
+        int statusCode = 0;
+        qint64 contentLength = -1;  // -1: the body ends when the server closes
+        qint64 bodyBytes = 0;
+        QByteArray body;
+    };
     Phase m_phase = Phase::Idle;
     quint64 m_transfer = 0;
     QTcpSocket *m_socket = nullptr;
     QFile m_source;
     QByteArray m_chunk;
-    QByteArray m_head;
-    qint64 m_headSize = 0;
-    qint64 m_bodyTotal = 0;
-    qint64 m_bodyQueued = 0;
-    bool m_stopSending = false;
+    Request m_request;
     QFile m_headerFile;
     bool m_headerFileOpen = false;
-    ReplyState m_replyState = ReplyState::StatusLine;
-    bool m_replyStarted = false;
-    QByteArray m_lineBuffer;
-    qint64 m_headerBytes = 0;
-    qint64 m_replyContentLength = -1;
-    qint64 m_replyBodyBytes = 0;
-    QByteArray m_replyBody;
-    int m_statusCode = 0;
+    Reply m_reply;
     QTimer m_connectTimer;
     QTimer m_inactivityTimer;
     Failure m_failure = Failure::None;
