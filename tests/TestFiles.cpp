@@ -22,6 +22,21 @@ QString TestFolder::write(const QString &name, const QByteArray &content) const
     return file.fileName();
 }
 
+QString TestFolder::patterned(const QString &name, qint64 size) const
+{
+    constexpr qint64 WriteChunk = 4 * 1024 * 1024;
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    QByteArray chunk(WriteChunk, Qt::Uninitialized);
+    for (qint64 written = 0; written < size; written += chunk.size()) {
+        for (qint64 i = 0; i < chunk.size(); ++i)
+            chunk[i] = char(((written + i) * 131 + (written + i) / 4093) & 0xff);
+        file.write(chunk.constData(), qMin<qint64>(chunk.size(), size - written));
+    }
+    return file.fileName();
+}
+
 QString TestFolder::sparse(const QString &name, qint64 size) const
 {
     QFile file(path(name));

@@ -15,6 +15,8 @@ public:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QString write(const QString &name, const QByteArray &content) const;
+    // A file of the given size whose bytes differ from place to place, written in chunks.
+    QString patterned(const QString &name, qint64 size) const;
     // A file of the given size that takes no disk space.
     QString sparse(const QString &name, qint64 size) const;
     static QByteArray read(const QString &path);

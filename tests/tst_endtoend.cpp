@@ -14,23 +14,7 @@
 namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
-constexpr qint64 WriteChunk = 4 * MiB;
 constexpr int TransferTimeoutMs = 60000;
-
-// A file of the given size whose bytes differ from place to place, written in chunks.
-QString writePatterned(const TestFolder &folder, const QString &name, qint64 size)
-{
-    QFile file(folder.path(name));
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(file.fileName()));
-    QByteArray chunk(WriteChunk, Qt::Uninitialized);
-    for (qint64 written = 0; written < size; written += chunk.size()) {
-        for (qint64 i = 0; i < chunk.size(); ++i)
-            chunk[i] = char(((written + i) * 131 + (written + i) / 4093) & 0xff);
-        file.write(chunk.constData(), qMin<qint64>(chunk.size(), size - written));
-    }
-    return file.fileName();
-}
 
 QByteArray sha256Of(const QString &path)
 {
@@ -79,7 +63,7 @@ void TestEndToEnd::fileArrivesUnderItsName()
     QFETCH(qint64, size);
 
     TestFolder folder;
-    const QString path = writePatterned(folder, QStringLiteral("source"), size);
+    const QString path = folder.patterned(QStringLiteral("source"), size);
     TForm1 form(nullptr, m_nginx.baseUrl());
     form.show();
     form.Edit1->setText(path);
