@@ -75,7 +75,9 @@ QString TForm::familyWithHangul(const QString &requested)
     const QStringList installed = QFontDatabase::families();
     if (installed.contains(requested) && coversHangul(requested))
         return requested;
-    static const QStringList preferred = {QStringLiteral("NanumGothic"), QStringLiteral("Noto Sans CJK KR"),
+    // NanumBarunGothic first: at 11 pixels NanumGothic draws "." like ",", which misleads in paths.
+    static const QStringList preferred = {QStringLiteral("NanumBarunGothic"), QStringLiteral("NanumGothic"),
+                                          QStringLiteral("Noto Sans CJK KR"),
                                           QStringLiteral("Malgun Gothic"), QStringLiteral("Gulim")};
     for (const QString &family : preferred) {
         if (installed.contains(family) && coversHangul(family))
