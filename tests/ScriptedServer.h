@@ -22,6 +22,9 @@ class ScriptedServer : public QObject
 public:
     enum class Point { Connected, AfterHead, AfterBodyBytes, AfterBody };
 
+    // What a storing server answers to a PUT it took whole.
+    inline static const QByteArray Created = "HTTP/1.0 201 Created\r\nContent-Length: 0\r\n\r\n";
+
     // Bytes beyond this are counted, not kept.
     static constexpr qint64 DefaultRecordLimit = 16 * 1024 * 1024;
 
@@ -30,6 +33,8 @@ public:
 
     // Script steps run one after another, each once its point is reached.
     ScriptedServer &answer(Point point, const QByteArray &bytes, qint64 bodyBytes = 0);
+    // Answers Created once the whole body is in.
+    ScriptedServer &acceptAfterBody() { return answer(Point::AfterBody, Created); }
     ScriptedServer &trickle(Point point, const QByteArray &bytes, int msPerByte, qint64 bodyBytes = 0);
     ScriptedServer &close(Point point, qint64 bodyBytes = 0);
     ScriptedServer &reset(Point point, qint64 bodyBytes = 0);

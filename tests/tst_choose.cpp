@@ -36,8 +36,6 @@ constexpr int DialogPollMs = 10;
 constexpr int DialogDeadlineMs = 10000;
 constexpr qint64 MiB = 1024 * 1024;
 
-const QByteArray Created = "HTTP/1.0 201 Created\r\nContent-Length: 0\r\n\r\n";
-
 QByteArray pattern(qint64 size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -259,7 +257,7 @@ void TestChoose::editedNameIsSent()
     TestFolder folder;
     const QString path = folder.write(QStringLiteral("proposed.txt"), "payload");
     ScriptedServer server;
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     TForm1 form(nullptr, server.baseUrl());
@@ -350,7 +348,7 @@ void TestChoose::choosingDuringATransferLeavesItAlone()
     QSemaphore replyAllowed;
     ScriptedServer server;
     server.call(Point::AfterBody, [&replyAllowed] { replyAllowed.tryAcquire(1, TransferTimeoutMs); })
-        .answer(Point::AfterBody, Created);
+        .acceptAfterBody();
     server.start();
 
     TForm1 form(nullptr, server.baseUrl());

@@ -36,8 +36,6 @@ constexpr int TransferTimeoutMs = 30000;
 constexpr int TestInactivityMs = 400;
 constexpr qint64 MiB = 1024 * 1024;
 
-const QByteArray Created = "HTTP/1.0 201 Created\r\nContent-Length: 0\r\n\r\n";
-
 QByteArray requestHead(const QByteArray &target, qint64 size, const QByteArray &host = "127.0.0.1")
 {
     return "PUT " + target + " HTTP/1.0\r\n"
@@ -159,8 +157,8 @@ void TestExchange::serverBehaviour_data()
         << Script([](ScriptedServer &s) { s.answer(Point::AfterBody, "HTTP/1.0 204 No Content\nServer: lf\n\n"); })
         << small << true << Failure::None << true << QByteArray("HTTP/1.0 204 No Content\nServer: lf\n\n") << true;
     QTest::newRow("interim 100 is skipped")
-        << Script([=](ScriptedServer &s) { s.answer(Point::AfterHead, interim).answer(Point::AfterBody, Created); })
-        << large << true << Failure::None << true << Created << true;
+        << Script([=](ScriptedServer &s) { s.answer(Point::AfterHead, interim).acceptAfterBody(); })
+        << large << true << Failure::None << true << ScriptedServer::Created << true;
     QTest::newRow("reply trickles slower than the inactivity limit in all")
         << Script([](ScriptedServer &s) { s.trickle(Point::AfterBody, "HTTP/1.0 201 Created\r\nServer: slow\r\n\r\n", 20).close(Point::AfterBody); })
         << small << true << Failure::None << true << QByteArray("HTTP/1.0 201 Created\r\nServer: slow\r\n\r\n") << true;
@@ -200,8 +198,8 @@ void TestExchange::serverBehaviour_data()
         << Script([](ScriptedServer &s) { s.answer(Point::AfterBodyBytes, "HTTP/1.0 401 Unauthorized\r\nContent-Length: 0\r\n\r\n", MiB); })
         << large << false << Failure::HttpStatus << true << QByteArray("HTTP/1.0 401 Unauthorized\r\nContent-Length: 0\r\n\r\n") << false;
     QTest::newRow("early 201 before the whole file")
-        << Script([=](ScriptedServer &s) { s.answer(Point::AfterHead, Created); })
-        << large << false << Failure::IncompleteUpload << true << Created << false;
+        << Script([=](ScriptedServer &s) { s.answer(Point::AfterHead, ScriptedServer::Created); })
+        << large << false << Failure::IncompleteUpload << true << ScriptedServer::Created << false;
     QTest::newRow("reset while sending")
         << Script([](ScriptedServer &s) { s.reset(Point::AfterBodyBytes, MiB); })
         << large << false << Failure::ConnectionLost << false << QByteArray() << false;
@@ -296,7 +294,7 @@ void TestExchange::nameBecomesOnePathElement()
     TestFolder folder;
     const QString path = folder.write(QStringLiteral("f"), "x");
     ScriptedServer server;
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl());
@@ -324,7 +322,7 @@ void TestExchange::unsafeNameIsRefusedBeforeConnecting()
     TestFolder folder;
     const QString path = folder.write(QStringLiteral("f"), "x");
     ScriptedServer server;
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl());
@@ -365,7 +363,7 @@ void TestExchange::pathThatCannotBeSentFailsBeforeConnecting()
     else if (kind == QLatin1String("device"))
         path = QStringLiteral("/dev/zero");
     ScriptedServer server;
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl());
@@ -443,7 +441,7 @@ void TestExchange::headFileThatCannotBeCreatedIsAFailure()
     TestFolder folder;
     const QString path = folder.write(QStringLiteral("f"), "payload");
     ScriptedServer server;
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     // /proc takes no new files, not even from root, so it stands for a read-only folder.
@@ -466,7 +464,7 @@ void TestExchange::fileThatShrinksIsNeverSentShort()
     ScriptedServer server;
     server.setRecordLimit(MiB);
     server.call(Point::AfterBodyBytes, [path] { QFile::resize(path, 2 * MiB); }, MiB)
-        .answer(Point::AfterBody, Created);
+        .acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl());
@@ -488,7 +486,7 @@ void TestExchange::fileThatGrowsSendsTheSizeTaken()
         QFile file(path);
         file.open(QIODevice::Append);
         file.write(QByteArray(MiB, 'G'));
-    }, MiB).answer(Point::AfterBody, Created);
+    }, MiB).acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl());
@@ -503,7 +501,7 @@ void TestExchange::fileAboveFourGiB()
     const QString path = folder.sparse(QStringLiteral("huge.bin"), size);
     ScriptedServer server;
     server.setRecordLimit(4096);
-    server.answer(Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     Sender sender(server.baseUrl(), TransferTimeoutMs);
@@ -517,7 +515,7 @@ void TestExchange::proxyGetsTheAbsoluteUrl()
     TestFolder folder;
     const QString path = folder.write(QStringLiteral("f"), "x");
     ScriptedServer proxy;
-    proxy.answer(Point::AfterBody, Created);
+    proxy.acceptAfterBody();
     proxy.start();
 
     // A loopback address where nothing listens: only the proxy may be contacted.

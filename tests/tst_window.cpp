@@ -24,8 +24,6 @@ constexpr int TransferTimeoutMs = 60000;
 constexpr qint64 MaxEventLoopGapMs = 50;
 constexpr int GapProbeIntervalMs = 5;
 
-const QByteArray Created = "HTTP/1.0 201 Created\r\nContent-Length: 0\r\n\r\n";
-
 std::unique_ptr<TForm1> shownForm(const QByteArray &baseUrl = UploadTarget::baseUrl())
 {
     auto form = std::make_unique<TForm1>(nullptr, baseUrl);
@@ -251,7 +249,7 @@ void TestWindow::secondSendClickDuringTransferIsIgnored()
     const QString firstPath = folder.write(QStringLiteral("first.bin"), first);
     const QString secondPath = folder.write(QStringLiteral("second.bin"), "second");
     ScriptedServer server;
-    server.answer(ScriptedServer::Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     const auto form = shownForm(server.baseUrl());
@@ -301,7 +299,7 @@ void TestWindow::staysResponsiveAndShowsProgressDuringLargeUpload()
     const QString path = folder.patterned(QStringLiteral("large.bin"), size);
     ScriptedServer server;
     server.setRecordLimit(0);
-    server.answer(ScriptedServer::Point::AfterBody, Created);
+    server.acceptAfterBody();
     server.start();
 
     const auto form = shownForm(server.baseUrl());

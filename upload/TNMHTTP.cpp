@@ -117,7 +117,6 @@ bool TNMHTTP::Put(const QByteArray &url, const QString &filePath)
     else if (m_port > 0)
         port = quint16(m_port);
     m_request.head = requestHead(viaProxy ? url : target.requestTarget, target.host);
-    m_request.headSize = m_request.head.size();
 
     m_socket = new QTcpSocket(this);
     connect(m_socket, &QTcpSocket::connected, this, &TNMHTTP::onConnected);
@@ -229,8 +228,8 @@ void TNMHTTP::pumpBody()
 
 qint64 TNMHTTP::bodyBytesOnWire() const
 {
-    const qint64 onWire = m_request.headSize + m_request.bodyQueued - m_socket->bytesToWrite();
-    return qBound<qint64>(0, onWire - m_request.headSize, m_request.bodyTotal);
+    // While the head still waits in the socket, no body byte has gone out.
+    return qMax<qint64>(0, m_request.bodyQueued - m_socket->bytesToWrite());
 }
 
 bool TNMHTTP::requestSent() const
@@ -248,13 +247,14 @@ void TNMHTTP::onBytesWritten()
 void TNMHTTP::onReadyRead()
 {
     noteActivity();
-    consumeReply(m_socket->readAll());
+    consumeReply();
 }
 
-void TNMHTTP::consumeReply(const QByteArray &data)
+void TNMHTTP::consumeReply()
 {
     if (m_phase != Phase::Exchanging)
         return;
+    const QByteArray data = m_socket->readAll();
     qsizetype pos = 0;
     const quint64 transfer = m_transfer;
     while (pos < data.size() && m_transfer == transfer && m_phase == Phase::Exchanging) {
@@ -362,7 +362,7 @@ bool TNMHTTP::appendToHeaderFile(const QByteArray &bytes)
 
 void TNMHTTP::onDisconnected()
 {
-    consumeReply(m_socket->readAll());
+    consumeReply();
     if (m_phase != Phase::Exchanging)
         return;
     if (m_reply.state == ReplyState::Body && m_reply.contentLength < 0) {
@@ -384,7 +384,7 @@ void TNMHTTP::onSocketError()
         onDisconnected();
         return;
     }
-    consumeReply(m_socket->readAll());
+    consumeReply();
     if (m_phase == Phase::Exchanging)
         end(Failure::ConnectionLost, m_socket->errorString());
 }

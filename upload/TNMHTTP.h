@@ -121,7 +121,7 @@ private:
     bool requestSent() const;
     bool createHeaderFile();
     bool appendToHeaderFile(const QByteArray &bytes);
-    void consumeReply(const QByteArray &data);
+    void consumeReply();
     void consumeHeaderLine(const QByteArray &line);
     void consumeBody(const QByteArray &bytes);
     void finishReply();
@@ -143,7 +143,6 @@ private:
     // the running transfer
     struct Request {
         QByteArray head;
-        qint64 headSize = 0;
         qint64 bodyTotal = 0;
         qint64 bodyQueued = 0;  // read from the file and handed to the socket
         bool stopSending = false;
