@@ -205,25 +205,27 @@ void TNMHTTP::onConnected()
     pumpBody();
 }
 
-// Keeps a bounded amount of the file in the socket's buffer; called again from bytesWritten.
+// Hands the socket the next chunk of the file once it has passed everything before it to
+// the kernel, so one chunk at most is in memory; called again from bytesWritten.
 void TNMHTTP::pumpBody()
 {
-    while (!m_request.stopSending && m_request.bodyQueued < m_request.bodyTotal
-           && m_socket->bytesToWrite() < SocketBufferTarget) {
-        const qint64 wanted = qMin(ChunkBytes, m_request.bodyTotal - m_request.bodyQueued);
-        m_chunk.resize(wanted);
-        const qint64 got = m_source.read(m_chunk.data(), wanted);
-        if (got < 0) {
-            end(Failure::FileUnreadable, m_source.errorString());
-            return;
-        }
-        if (got == 0) {
-            end(Failure::FileChanged, QStringLiteral("the file shrank while it was being sent"));
-            return;
-        }
-        m_socket->write(m_chunk.constData(), got);
-        m_request.bodyQueued += got;
+    if (m_request.stopSending || m_request.bodyQueued == m_request.bodyTotal || m_socket->bytesToWrite() > 0)
+        return;
+    const qint64 wanted = qMin(ChunkBytes, m_request.bodyTotal - m_request.bodyQueued);
+    // A new array each time: the socket keeps it by reference instead of copying it.
+    QByteArray chunk(wanted, Qt::Uninitialized);
+    const qint64 got = m_source.read(chunk.data(), wanted);
+    if (got < 0) {
+        end(Failure::FileUnreadable, m_source.errorString());
+        return;
     }
+    if (got == 0) {
+        end(Failure::FileChanged, QStringLiteral("the file shrank while it was being sent"));
+        return;
+    }
+    chunk.truncate(got);
+    m_socket->write(chunk);
+    m_request.bodyQueued += got;
 }
 
 qint64 TNMHTTP::bodyBytesOnWire() const
@@ -460,6 +462,5 @@ void TNMHTTP::release(bool resetConnection)
     if (m_headerFileOpen)
         m_headerFile.close();
     m_headerFileOpen = false;
-    m_chunk = QByteArray();
     m_reply.body = QByteArray();
 }
